@@ -78,6 +78,29 @@ TIMB_STANDIN_API Bool32 TimbSetConfig(uint32_t option, uint32_t value);
 TIMB_STANDIN_API Bool32 TimbGetConfig(uint32_t option, uint32_t *value);
 TIMB_STANDIN_API uint32_t TimbSettingsProcCount(void);
 
+/* Codes the stand-in itself leaves as the thread's error code when one of its
+   own entries fails; a successful entry leaves the code as it was. An
+   add-on's ReportErrorCode overwrites them. */
+enum TimbStandinError {
+    TIMB_STANDIN_ERROR_SOURCE = 40, /* a source did not open (no such file, bad arguments) */
+    TIMB_STANDIN_ERROR_HANDLE = 41, /* a source, stream or plugin handle that is not open */
+    TIMB_STANDIN_ERROR_STREAM = 42, /* TIMB_StreamCreateFileUser refused the stream */
+    TIMB_STANDIN_ERROR_FORMAT = 43, /* TimbStreamCreateFile: no loaded plugin took the file */
+    TIMB_STANDIN_ERROR_PLUGIN = 44  /* TimbPluginLoad: no library, or it offers nothing */
+};
+
+/* How many calls, through `_` or this API, named a source or stream that was
+   not open (a source closed twice, for one): a test's misuse check. */
+TIMB_STANDIN_API uint32_t TimbBadHandleCount(void);
+
+/* The next TIMB_StreamCreateFileUser on this thread returns 0, as a host
+   that cannot create the stream would. */
+TIMB_STANDIN_API void TimbRefuseNextStream(void);
+
+/* The value SetSourceParameter last gave `param` of an open source: TRUE and
+   *value, or FALSE when it never did or the source is not open. */
+TIMB_STANDIN_API Bool32 TimbSourceParameter(HostFile file, uint32_t param, uint32_t *value);
+
 #ifdef __cplusplus
 }
 #endif
