@@ -71,10 +71,10 @@ void RefillWindow(FlvReader *reader, uint32_t pos) {
     reader->cursor = 0;
     reader->valid = 0;
     // The system takes a signed 32-bit distance: beyond it lies the end of the data.
-    if (pos >= FLV_POSITION_LIMIT || !OsSetFilePosition(reader->file, pos))
+    if (pos >= FLV_POSITION_LIMIT)
         return;
     uint32_t got = 0;
-    if (OsReadFile(reader->file, reader->window, reader->capacity, &got))
+    if (OsReadFileAt(reader->file, pos, reader->window, reader->capacity, &got))
         reader->valid = got;
 }
 

@@ -33,6 +33,11 @@ int OsSetFilePosition(OsFile file, uint32_t position);
    on a read error with *got = 0. */
 int OsReadFile(OsFile file, void *buffer, uint32_t want, uint32_t *got);
 
+/* OsSetFilePosition to `position` (below 2^31), then OsReadFile: the same
+   answers, in one system call where the system has a positioned read, since
+   the reader repositions before every read it makes. */
+int OsReadFileAt(OsFile file, uint32_t position, void *buffer, uint32_t want, uint32_t *got);
+
 /* The file's size, low 32 bits only; 0xFFFFFFFF when it cannot be had. */
 uint32_t OsFileSize(OsFile file);
 

@@ -1,5 +1,5 @@
-// The platform layer on POSIX systems: open(2), lseek(2), read(2), fstat(2),
-// the malloc family, one pthread mutex and standard error.
+// The platform layer on POSIX systems: open(2), lseek(2), read(2), pread(2),
+// fstat(2), the malloc family, one pthread mutex and standard error.
 #include "platform/platform.h"
 
 #include <errno.h>
@@ -93,6 +93,20 @@ int OsReadFile(OsFile file, void *buffer, uint32_t want, uint32_t *got) {
     ssize_t n;
     do {
         n = read((int)file, buffer, want);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return 0;
+    *got = (uint32_t)n;
+    return 1;
+}
+
+int OsReadFileAt(OsFile file, uint32_t position, void *buffer, uint32_t want, uint32_t *got) {
+    *got = 0;
+    if (OsReadShouldFail())
+        return 0;
+    ssize_t n;
+    do {
+        n = pread((int)file, buffer, want, (off_t)position);
     } while (n < 0 && errno == EINTR);
     if (n < 0)
         return 0;

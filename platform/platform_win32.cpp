@@ -33,6 +33,11 @@ int OsReadFile(OsFile file, void *buffer, uint32_t want, uint32_t *got) {
     return 1;
 }
 
+int OsReadFileAt(OsFile file, uint32_t position, void *buffer, uint32_t want, uint32_t *got) {
+    *got = 0;
+    return OsSetFilePosition(file, position) && OsReadFile(file, buffer, want, got);
+}
+
 uint32_t OsFileSize(OsFile file) { return GetFileSize(AsHandle(file), NULL); }
 
 void OsCloseFile(OsFile file) { CloseHandle(AsHandle(file)); }
