@@ -15,11 +15,11 @@
 #include <vector>
 
 enum OsPathKind {
-    OS_PATH_MISSING,   /* nothing by that name */
+    OS_PATH_MISSING, /* nothing by that name */
     OS_PATH_DIRECTORY,
-    OS_PATH_FILE,      /* a regular file */
-    OS_PATH_DEVICE,    /* a device, pipe or socket: written in place, never replaced */
-    OS_PATH_UNKNOWN,   /* the name cannot be looked at (no permission, bad name) */
+    OS_PATH_FILE,    /* a regular file */
+    OS_PATH_DEVICE,  /* a device, pipe or socket: written in place, never replaced */
+    OS_PATH_UNKNOWN, /* the name cannot be looked at (no permission, bad name) */
 };
 
 /* The program's arguments in UTF-8, argv[0] included. */

@@ -44,7 +44,9 @@ void InstallInterruptHandlers(void) {
 
 } // namespace
 
-std::vector<std::string> OsProgramArguments(int argc, char **argv) { return std::vector<std::string>(argv, argv + argc); }
+std::vector<std::string> OsProgramArguments(int argc, char **argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
 
 std::string OsProgramPath(const char *argv0) {
     char path[PATH_MAX];

@@ -113,7 +113,8 @@ namespace {
 // Devices such as NUL answer no attributes, or ordinary ones; only their
 // handle's type tells them apart from files.
 bool IsDevice(const std::wstring &wide) {
-    HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE handle =
+        CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     DWORD type = GetFileType(handle);

@@ -31,8 +31,7 @@ const SoundFormatEntry soundFormats[16] = {
 
 const uint32_t headerRates[4] = {5512, 11025, 22050, 44100};
 
-const uint32_t aacRates[13] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
-                               22050, 16000, 12000, 11025, 8000,  7350};
+const uint32_t aacRates[13] = {96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000, 7350};
 
 const uint32_t AAC_ESCAPE_OBJECT_TYPE = 31;
 const uint32_t AAC_EXPLICIT_RATE = 15;

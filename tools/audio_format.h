@@ -13,19 +13,19 @@ enum : uint32_t {
     SOUND_FORMAT_MP3_8K = 14,
     AAC_PACKET_SEQUENCE_HEADER = 0, // the byte after the audio tag header
     AAC_PACKET_RAW = 1,
-    ADTS_HEADER_SIZE = 7,           // without CRC
-    ADTS_FRAME_LIMIT = 8191,        // the 13-bit frame length, header included
+    ADTS_HEADER_SIZE = 7,    // without CRC
+    ADTS_FRAME_LIMIT = 8191, // the 13-bit frame length, header included
 };
 
 // The audio tag header byte: format in the high nibble, then rate, sample
 // size and channels.
 struct AudioTagFormat {
     uint32_t soundFormat;
-    const char *id;        // short, for JSON: "mp3", "aac", "pcm_le", ...
-    const char *name;      // for people: "MP3", "Linear PCM, little endian", ...
-    uint32_t rate;         // Hz; the codec's own rate where the format fixes it
-    uint32_t sampleBits;   // 8 or 16
-    uint32_t channels;     // 1 or 2
+    const char *id;      // short, for JSON: "mp3", "aac", "pcm_le", ...
+    const char *name;    // for people: "MP3", "Linear PCM, little endian", ...
+    uint32_t rate;       // Hz; the codec's own rate where the format fixes it
+    uint32_t sampleBits; // 8 or 16
+    uint32_t channels;   // 1 or 2
 };
 
 AudioTagFormat DescribeAudioTag(uint8_t header);

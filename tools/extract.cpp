@@ -32,7 +32,8 @@ struct Extraction {
 std::string DefaultOutputName(const std::string &input, const char *extension) {
     std::string name = OsFileNameOf(input);
     size_t dot = name.find_last_of('.');
-    std::string stem = dot == std::string::npos || dot == 0 ? input : input.substr(0, input.size() - (name.size() - dot));
+    std::string stem =
+        dot == std::string::npos || dot == 0 ? input : input.substr(0, input.size() - (name.size() - dot));
     // An input that already has the output's extension keeps it, so it is
     // never overwritten by its own audio.
     if (stem + extension == input)
@@ -238,7 +239,8 @@ int WriteAudio(Extraction *extraction) {
     const Options *options = extraction->options;
     std::string target = options->output;
     if (target.empty() && !options->toStandardOutput)
-        target = DefaultOutputName(extraction->input.path, ExtensionForAudio(SoundFormatOf(&extraction->input), options->adts));
+        target = DefaultOutputName(extraction->input.path,
+                                   ExtensionForAudio(SoundFormatOf(&extraction->input), options->adts));
     if (!OpenOutput(target, &extraction->output))
         return STATUS_WRITE_FAILED;
     WarnOfCutOffAudio(extraction);

@@ -30,8 +30,8 @@ void PrintAudioFormatText(const FileSurvey *survey) {
         return;
     }
     AudioTagFormat format = DescribeAudioTag(survey->audioHeader);
-    printf("  audio format     %s, %" PRIu32 " Hz, %" PRIu32 "-bit, %s (tag header 0x%02x)\n", format.name,
-           format.rate, format.sampleBits, ChannelWord(format.channels).c_str(), survey->audioHeader);
+    printf("  audio format     %s, %" PRIu32 " Hz, %" PRIu32 "-bit, %s (tag header 0x%02x)\n", format.name, format.rate,
+           format.sampleBits, ChannelWord(format.channels).c_str(), survey->audioHeader);
     if (format.soundFormat != SOUND_FORMAT_AAC)
         return;
     if (!survey->haveAacConfig) {
@@ -39,8 +39,8 @@ void PrintAudioFormatText(const FileSurvey *survey) {
         return;
     }
     const AacConfig *config = &survey->aacConfig;
-    printf("  AAC              %s, %" PRIu32 " Hz, channel configuration %" PRIu32 "\n",
-           AacProfileText(config).c_str(), config->rate, config->channelConfig);
+    printf("  AAC              %s, %" PRIu32 " Hz, channel configuration %" PRIu32 "\n", AacProfileText(config).c_str(),
+           config->rate, config->channelConfig);
 }
 
 void PrintInfoText(const Input *input) {
@@ -69,16 +69,14 @@ std::string JsonAudioFormat(const FileSurvey *survey) {
     if (!survey->haveAudioHeader)
         return "null";
     AudioTagFormat format = DescribeAudioTag(survey->audioHeader);
-    std::string json = "{\"codec\":" + JsonString(format.id) + ",\"codec_name\":" + JsonString(format.name) +
-                       ",\"sound_format\":" + std::to_string(format.soundFormat) +
-                       ",\"rate\":" + std::to_string(format.rate) +
-                       ",\"sample_size\":" + std::to_string(format.sampleBits) +
-                       ",\"channels\":" + std::to_string(format.channels);
+    std::string json =
+        "{\"codec\":" + JsonString(format.id) + ",\"codec_name\":" + JsonString(format.name) +
+        ",\"sound_format\":" + std::to_string(format.soundFormat) + ",\"rate\":" + std::to_string(format.rate) +
+        ",\"sample_size\":" + std::to_string(format.sampleBits) + ",\"channels\":" + std::to_string(format.channels);
     if (format.soundFormat == SOUND_FORMAT_AAC && survey->haveAacConfig) {
         const AacConfig *config = &survey->aacConfig;
         json += ",\"aac\":{\"profile\":" + JsonString(AacProfileText(config)) +
-                ",\"object_type\":" + std::to_string(config->objectType) +
-                ",\"rate\":" + std::to_string(config->rate) +
+                ",\"object_type\":" + std::to_string(config->objectType) + ",\"rate\":" + std::to_string(config->rate) +
                 ",\"channel_config\":" + std::to_string(config->channelConfig) + "}";
     } else if (format.soundFormat == SOUND_FORMAT_AAC) {
         json += ",\"aac\":null";
@@ -102,18 +100,19 @@ void PrintInfoJson(const Input *input) {
     snprintf(duration, sizeof duration, "%.3f", DurationSeconds(survey));
     std::string largest = "null";
     if (survey->anyRecord)
-        largest = "{\"type\":" + std::to_string(survey->largestType) + ",\"kind\":" +
-                  JsonString(RecordKindName(RecordKindOf(survey->largestType))) +
+        largest = "{\"type\":" + std::to_string(survey->largestType) +
+                  ",\"kind\":" + JsonString(RecordKindName(RecordKindOf(survey->largestType))) +
                   ",\"size\":" + std::to_string(survey->largestSize) +
                   ",\"position\":" + std::to_string(survey->largestPosition) + "}";
     std::string json =
         "{\"file\":" + JsonString(input->path) + ",\"audio_bytes\":" + std::to_string(input->audioBytes) +
-        ",\"file_size\":" + std::to_string(survey->fileSize) + ",\"records\":{\"audio\":" +
-        std::to_string(survey->records[RECORD_AUDIO]) + ",\"video\":" + std::to_string(survey->records[RECORD_VIDEO]) +
+        ",\"file_size\":" + std::to_string(survey->fileSize) +
+        ",\"records\":{\"audio\":" + std::to_string(survey->records[RECORD_AUDIO]) +
+        ",\"video\":" + std::to_string(survey->records[RECORD_VIDEO]) +
         ",\"script\":" + std::to_string(survey->records[RECORD_SCRIPT]) +
-        ",\"other\":" + std::to_string(survey->records[RECORD_OTHER]) + "},\"audio_format\":" +
-        JsonAudioFormat(survey) + ",\"duration\":" + duration + ",\"largest_record\":" + largest +
-        ",\"cut_off_audio_bytes\":" + std::to_string(survey->unreadableAudioBytes) +
+        ",\"other\":" + std::to_string(survey->records[RECORD_OTHER]) +
+        "},\"audio_format\":" + JsonAudioFormat(survey) + ",\"duration\":" + duration +
+        ",\"largest_record\":" + largest + ",\"cut_off_audio_bytes\":" + std::to_string(survey->unreadableAudioBytes) +
         ",\"index\":" + JsonIndex(survey) + "}";
     printf("%s\n", json.c_str());
 }

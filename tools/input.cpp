@@ -67,8 +67,8 @@ int OpenAddOnStream(Input *input) {
     TimbClearErrorCode();
     input->stream = TimbStreamCreateFile(input->path.c_str(), NO_STREAM_FLAGS);
     if (input->stream == 0) {
-        ReportBadFile(input->path, "the add-on refused to open it (host error code " +
-                                       std::to_string(TimbGetErrorCode()) + ")");
+        ReportBadFile(input->path,
+                      "the add-on refused to open it (host error code " + std::to_string(TimbGetErrorCode()) + ")");
         return STATUS_ADDON;
     }
     input->audioBytes = (uint32_t)TimbStreamLength(input->stream);

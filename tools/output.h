@@ -14,7 +14,7 @@ struct Output {
     std::string target;    // empty for standard output
     std::string temporary; // the file being written; empty for standard output
     FILE *file;
-    int error;             // errno of the first failure; 0 while all is well
+    int error; // errno of the first failure; 0 while all is well
 };
 
 // 1 when ready for writing; 0 with a message said.

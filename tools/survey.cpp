@@ -36,8 +36,8 @@ void NoteAudioPayload(FileSurvey *survey, const uint8_t *payload, uint32_t size)
         survey->haveAudioHeader = true;
         survey->audioHeader = payload[0];
     }
-    bool sequenceHeader = (payload[0] >> 4) == SOUND_FORMAT_AAC && size > AAC_CONFIG_OFFSET &&
-                          payload[1] == AAC_PACKET_SEQUENCE_HEADER;
+    bool sequenceHeader =
+        (payload[0] >> 4) == SOUND_FORMAT_AAC && size > AAC_CONFIG_OFFSET && payload[1] == AAC_PACKET_SEQUENCE_HEADER;
     if (sequenceHeader && !survey->haveAacConfig)
         survey->haveAacConfig =
             ParseAacConfig(payload + AAC_CONFIG_OFFSET, size - AAC_CONFIG_OFFSET, &survey->aacConfig) == 1;

@@ -20,25 +20,25 @@ uint32_t RecordKindOf(uint32_t type);
 
 // One audio record's share of the audio byte stream.
 struct AudioChunk {
-    uint32_t offset;     // in the audio byte stream
-    uint32_t length;     // the record's contribution
-    uint8_t packetType;  // the first stream byte (AACPacketType for AAC); 0 when length is 0
-    bool whole;          // the file holds the whole record, so the stream can deliver it
+    uint32_t offset;    // in the audio byte stream
+    uint32_t length;    // the record's contribution
+    uint8_t packetType; // the first stream byte (AACPacketType for AAC); 0 when length is 0
+    bool whole;         // the file holds the whole record, so the stream can deliver it
 };
 
 struct FileSurvey {
     uint32_t fileSize;
-    uint32_t scannedLength;          // what the core's scan measured
+    uint32_t scannedLength; // what the core's scan measured
     IndexSlot index[SEEK_INDEX_SLOTS];
     uint32_t records[RECORD_KINDS];
     bool anyRecord;
     uint32_t largestType, largestSize, largestPosition;
     uint32_t firstTimestamp, lastTimestamp; // milliseconds, smallest and largest
     bool haveAudioHeader;
-    uint8_t audioHeader;             // of the first audio record with a payload
+    uint8_t audioHeader; // of the first audio record with a payload
     bool haveAacConfig;
-    AacConfig aacConfig;             // from the first sequence header
-    uint32_t unreadableAudioBytes;   // in records the end of the file cuts short
+    AacConfig aacConfig;           // from the first sequence header
+    uint32_t unreadableAudioBytes; // in records the end of the file cuts short
     std::vector<AudioChunk> chunks;
 };
 

@@ -8,7 +8,7 @@ namespace walk {
 namespace {
 
 const uint32_t FIRST_TAG = 9;
-const uint32_t TAG_START = 4;   // after the previous-tag-size field
+const uint32_t TAG_START = 4; // after the previous-tag-size field
 const uint32_t TAG_HEADER = 11;
 const uint32_t AUDIO = 8;
 

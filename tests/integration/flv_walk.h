@@ -13,7 +13,7 @@
 namespace walk {
 
 struct Tag {
-    uint32_t position;     // of the previous-tag-size field before the tag
+    uint32_t position; // of the previous-tag-size field before the tag
     uint32_t type;
     uint32_t size;         // payload bytes
     uint32_t payload;      // file offset of the payload

@@ -100,8 +100,7 @@ class FixtureEnvironment : public ::testing::Environment {
     }
 };
 
-const ::testing::Environment *const fixtureEnvironment =
-    ::testing::AddGlobalTestEnvironment(new FixtureEnvironment);
+const ::testing::Environment *const fixtureEnvironment = ::testing::AddGlobalTestEnvironment(new FixtureEnvironment);
 
 // Each test gets an empty folder of its own for what it writes.
 class Integration : public ::testing::Test {
@@ -115,9 +114,7 @@ class Integration : public ::testing::Test {
         fs::create_directories(scratch);
     }
 
-    run::Result Flvaudio(const std::vector<std::string> &arguments) {
-        return run::Run(FLVAUDIO, arguments, scratch);
-    }
+    run::Result Flvaudio(const std::vector<std::string> &arguments) { return run::Run(FLVAUDIO, arguments, scratch); }
 
     std::string Scratch(const std::string &name) const { return scratch + "/" + name; }
 
@@ -144,11 +141,10 @@ struct CodecCase {
 };
 
 const CodecCase codecCases[] = {
-    {"mp3_h263", "mp3", 44100, 16},         {"mp3_only", "mp3", 22050, 16},
-    {"mp3_large_keyframes", "mp3", 44100, 16}, {"aac_h264", "aac", 44100, 16},
-    {"aac_stereo_only", "aac", 44100, 16},  {"pcm_s16le", "pcm_le", 44100, 16},
-    {"pcm_u8", "pcm", 22050, 8},            {"adpcm", "adpcm", 22050, 16},
-    {"nellymoser", "nellymoser_16k", 16000, 16}, {"speex", "speex", 16000, 16},
+    {"mp3_h263", "mp3", 44100, 16}, {"mp3_only", "mp3", 22050, 16},        {"mp3_large_keyframes", "mp3", 44100, 16},
+    {"aac_h264", "aac", 44100, 16}, {"aac_stereo_only", "aac", 44100, 16}, {"pcm_s16le", "pcm_le", 44100, 16},
+    {"pcm_u8", "pcm", 22050, 8},    {"adpcm", "adpcm", 22050, 16},         {"nellymoser", "nellymoser_16k", 16000, 16},
+    {"speex", "speex", 16000, 16},
 };
 
 class EveryCodec : public Integration, public ::testing::WithParamInterface<CodecCase> {};
@@ -173,8 +169,8 @@ void ExpectIndexOfFile(const std::vector<Slot> &slots, const walk::Flv &flv, con
             countAtBoundary[tag.payload + tag.size] = tag.streamOffset + (tag.size > 0 ? tag.size - 1 : 0);
     for (uint32_t i = 0; i < INDEX_SLOTS; i++) {
         auto boundary = countAtBoundary.find(slots[i].position);
-        ASSERT_NE(boundary, countAtBoundary.end()) << name << " slot " << i << ": " << slots[i].position
-                                                   << " is no audio boundary";
+        ASSERT_NE(boundary, countAtBoundary.end())
+            << name << " slot " << i << ": " << slots[i].position << " is no audio boundary";
         EXPECT_EQ(slots[i].count, boundary->second) << name << " slot " << i;
         EXPECT_LE((uint64_t)slots[i].position * INDEX_SLOTS / flv.bytes.size(), i) << name << " slot " << i;
         if (i > 0) {
@@ -240,7 +236,8 @@ TEST_P(Mp3File, EqualsFfmpegsExtractionAndDecodesToTheSameFrames) {
 
 std::string FixtureName(const ::testing::TestParamInfo<const char *> &info) { return info.param; }
 
-INSTANTIATE_TEST_SUITE_P(Ffmpeg, Mp3File, ::testing::Values("mp3_h263", "mp3_only", "mp3_large_keyframes"), FixtureName);
+INSTANTIATE_TEST_SUITE_P(Ffmpeg, Mp3File, ::testing::Values("mp3_h263", "mp3_only", "mp3_large_keyframes"),
+                         FixtureName);
 
 TEST(Fixtures, TheLargeKeyframeFileHasVideoTagsOfMoreThanOneMebibyte) {
     walk::Flv flv = walk::WalkFlv(walk::ReadFile(Flv("mp3_large_keyframes")));
@@ -254,8 +251,8 @@ TEST(Fixtures, TheLargeKeyframeFileHasVideoTagsOfMoreThanOneMebibyte) {
 std::vector<std::string> SplitAdts(const std::string &adts) {
     std::vector<std::string> frames;
     for (size_t at = 0; at + ADTS_HEADER <= adts.size();) {
-        size_t length = ((size_t)(adts[at + 3] & 3) << 11) | ((size_t)(uint8_t)adts[at + 4] << 3) |
-                        ((uint8_t)adts[at + 5] >> 5);
+        size_t length =
+            ((size_t)(adts[at + 3] & 3) << 11) | ((size_t)(uint8_t)adts[at + 4] << 3) | ((uint8_t)adts[at + 5] >> 5);
         if (length < ADTS_HEADER)
             break;
         frames.push_back(adts.substr(at, length));
@@ -291,7 +288,8 @@ TEST_P(AacFile, AdtsFromAnOffsetStartsAtTheNextTag) {
             if (rawOffsets[i] >= from)
                 expected += frames[i];
         std::string out = Scratch("from_" + std::to_string(from) + ".aac");
-        run::Result result = Flvaudio({"extract", Flv(GetParam()), "--adts", "--from", std::to_string(from), "-o", out});
+        run::Result result =
+            Flvaudio({"extract", Flv(GetParam()), "--adts", "--from", std::to_string(from), "-o", out});
         ASSERT_EQ(result.status, OK) << result.err;
         EXPECT_TRUE(SameBytes(std::string(GetParam()) + " --adts --from " + std::to_string(from), walk::ReadFile(out),
                               expected));
@@ -572,7 +570,8 @@ TEST_F(Integration, AnUnwritableTargetFailsWithStatusOne) {
 }
 
 TEST_F(Integration, ProgressShowsOnATerminalUnlessQuiet) {
-    run::Result shown = run::RunWithTerminalStderr(FLVAUDIO, {"extract", Flv("pcm_s16le"), "-o", Scratch("a")}, scratch);
+    run::Result shown =
+        run::RunWithTerminalStderr(FLVAUDIO, {"extract", Flv("pcm_s16le"), "-o", Scratch("a")}, scratch);
     ASSERT_EQ(shown.status, OK) << shown.err;
     EXPECT_NE(shown.err.find("100%"), std::string::npos) << shown.err;
     run::Result quiet =
@@ -591,8 +590,8 @@ struct SharedSample {
 };
 
 const SharedSample sharedSamples[] = {
-    {"legacy_mp3_vp6", false, true},        {"aac_avc_short", true, true},   {"aac_avc_33s", true, true},
-    {"aac_audio_only_33s", true, true},     {"aac_avc_testsrc", true, true}, {"avc_video_only", false, false},
+    {"legacy_mp3_vp6", false, true},       {"aac_avc_short", true, true},   {"aac_avc_33s", true, true},
+    {"aac_audio_only_33s", true, true},    {"aac_avc_testsrc", true, true}, {"avc_video_only", false, false},
     {"avc_video_only_tiny", false, false},
 };
 
@@ -616,16 +615,16 @@ TEST_P(FromTheWild, ExtractsWhatTheWalkAndFfmpegExtract) {
     if (GetParam().aac)
         ffmpeg.insert(ffmpeg.end(), {"-f", "adts", reference});
     else
-        ffmpeg.insert(ffmpeg.end(), {"-f", "mp3", "-write_xing", "0", "-id3v2_version", "0", "-write_id3v1", "0",
-                                     reference});
+        ffmpeg.insert(ffmpeg.end(),
+                      {"-f", "mp3", "-write_xing", "0", "-id3v2_version", "0", "-write_id3v1", "0", reference});
     ASSERT_EQ(run::Run(FFMPEG, ffmpeg, scratch).status, 0);
     std::string out = Scratch("out");
     if (GetParam().aac) {
         out = Scratch("out.aac");
         ASSERT_EQ(Flvaudio({"extract", input, "--adts", "-o", out}).status, OK);
     }
-    EXPECT_TRUE(SameBytes(std::string(GetParam().name) + " against ffmpeg", walk::ReadFile(out),
-                          walk::ReadFile(reference)));
+    EXPECT_TRUE(
+        SameBytes(std::string(GetParam().name) + " against ffmpeg", walk::ReadFile(out), walk::ReadFile(reference)));
     EXPECT_EQ(run::DecodedAudioFrames(out, scratch), run::DecodedAudioFrames(input, scratch));
 }
 

@@ -136,8 +136,9 @@ Result RunWithTerminalStderr(const std::string &program, const std::vector<std::
 }
 
 long DecodedAudioFrames(const std::string &path, const std::string &scratch) {
-    Result probe = Run(FFPROBE, {"-v", "error", "-select_streams", "a:0", "-count_frames", "-show_entries",
-                                 "stream=nb_read_frames", "-of", "csv=p=0", path},
+    Result probe = Run(FFPROBE,
+                       {"-v", "error", "-select_streams", "a:0", "-count_frames", "-show_entries",
+                        "stream=nb_read_frames", "-of", "csv=p=0", path},
                        scratch);
     std::string field = FfprobeField(probe.out);
     if (probe.status != 0 || field.empty())
