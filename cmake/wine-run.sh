@@ -42,4 +42,12 @@ if [ ! -f "$ready" ]; then
   exec 9>&-
 fi
 
+# Wine's server and its background programs (services, explorer) start with
+# the first program of a session, keep that program's output streams open,
+# and live on for a while after it ends; whoever reads this run's output
+# would wait for them. Start the session here with no streams at all, and
+# keep it for a few seconds, so that back-to-back runs share it.
+wineserver --persistent=10 </dev/null >/dev/null 2>&1 || true
+WINEDEBUG=-all wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+
 exec wine "$@"
