@@ -75,7 +75,7 @@ typedef struct PluginFormat {
 } PluginFormat;
 
 typedef struct PluginInfo {
-    uint32_t version;   /* the TIMB version the add-on requires, 0x02040000 */
+    uint32_t version; /* the TIMB version the add-on requires, 0x02040000 */
     uint32_t formatCount;
     const PluginFormat *formats;
 } PluginInfo;

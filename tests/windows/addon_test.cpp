@@ -83,8 +83,7 @@ struct AddOn {
     decltype(&TIMBplugin) plugin = nullptr;
 };
 
-template <typename Proc>
-void FindExport(HMODULE module, const char *name, Proc *proc) {
+template <typename Proc> void FindExport(HMODULE module, const char *name, Proc *proc) {
     *proc = reinterpret_cast<Proc>(reinterpret_cast<void *>(GetProcAddress(module, name)));
 }
 
@@ -105,8 +104,8 @@ AddOn LoadAddOn() {
 // first window, and enough records for every slot of the position index.
 std::vector<Tag> MixedTags() {
     std::vector<Tag> tags = {
-        {fixture::SCRIPT, fixture::Pattern(40, 1)}, {fixture::VIDEO, fixture::Pattern(300, 2)},
-        {fixture::AUDIO, fixture::Pattern(1, 3)},   {fixture::AUDIO, {}},
+        {fixture::SCRIPT, fixture::Pattern(40, 1)},   {fixture::VIDEO, fixture::Pattern(300, 2)},
+        {fixture::AUDIO, fixture::Pattern(1, 3)},     {fixture::AUDIO, {}},
         {fixture::AUDIO, fixture::Pattern(20000, 4)}, {fixture::VIDEO, fixture::Pattern(5000, 5)},
         {fixture::AUDIO, fixture::Pattern(417, 6)},
     };
@@ -292,8 +291,9 @@ TEST_P(CreationRoad, StreamsTheAudioBytesSeeksAndFrees) {
 
     std::vector<uint64_t> starts = AudioRecordStarts(tags);
     const uint64_t length = audio.size();
-    const std::vector<uint64_t> offsets = {length - 1, 0, 1, starts[1], starts[1] + 1, starts[2] - 1,
-                                           starts[starts.size() / 2], starts.back(), length / 3, length - 2};
+    const std::vector<uint64_t> offsets = {
+        length - 1,    0,          1,         starts[1], starts[1] + 1, starts[2] - 1, starts[starts.size() / 2],
+        starts.back(), length / 3, length - 2};
     for (uint64_t offset : offsets) {
         ASSERT_TRUE(TimbStreamSeek(stream, offset)) << "seek to " << offset;
         uint64_t count = std::min<uint64_t>(3000, length - offset);
