@@ -11,7 +11,11 @@ uint32_t BigEndian24(const uint8_t *bytes) { return (uint32_t)bytes[0] << 16 | (
 
 uint32_t BigEndian32(const uint8_t *bytes) { return (uint32_t)bytes[0] << 24 | BigEndian24(bytes + 1); }
 
-bool HeaderPresent(const FlvReader *reader) { return reader->valid > reader->cursor + FLV_RECORD_OVERHEAD; }
+// A record at 2^31 or beyond is out of range even when a window loaded from
+// below that reaches it: it reads as the end, as a refill there would.
+bool HeaderPresent(const FlvReader *reader) {
+    return reader->recordPos < FLV_POSITION_LIMIT && reader->valid > reader->cursor + FLV_RECORD_OVERHEAD;
+}
 
 bool WholeRecordPresent(const FlvReader *reader, uint32_t size) {
     return reader->valid > reader->cursor + size + FLV_RECORD_OVERHEAD;

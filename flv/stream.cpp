@@ -92,6 +92,16 @@ bool WalkToAudioRecord(FlvReader *reader, IndexSlot start, uint32_t offset, uint
     return false;
 }
 
+// A seek that cannot reach its offset must not leave the stream anywhere a
+// read would take for the offset: it leaves it at the end of the data, where
+// reads find nothing until the next seek, and reports the failure.
+Bool32 SeekFailed(FlvStream *stream) {
+    stream->held = 0;
+    stream->consumed = 0;
+    RefillWindow(stream->reader, FLV_POSITION_LIMIT);
+    return 0;
+}
+
 } // namespace
 
 uint32_t TIMBAPI FlvFileRead(void *buffer, uint32_t length, void *user) {
@@ -129,18 +139,22 @@ Bool32 TIMBAPI FlvFileSeek(uint64_t offset, void *user) {
         return 0;
     uint32_t target = (uint32_t)offset;
     uint32_t count = 0;
+    // Below the length the offset's record is there unless a read failed
+    // (or the file shrank since the scan).
     if (!WalkToAudioRecord(stream->reader, SeekStartingPoint(stream->reader, target), target, &count))
-        return 1;
+        return SeekFailed(stream);
     stream->held = 0;
     uint32_t discard = target - count;
     if (discard == 0)
         return 1;
     void *scratch = OsAlloc(discard, 0);
     if (scratch == NULL)
-        return 1;
+        return SeekFailed(stream);
     FlvFileRead(scratch, discard, stream);
     OsFree(scratch);
-    return 1;
+    // The discard holds the offset's record loaded; without it the next read
+    // would begin before the offset.
+    return stream->held != 0 ? 1 : SeekFailed(stream);
 }
 
 void ReleaseStreamObjects(FlvStream *stream) {

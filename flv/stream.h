@@ -33,8 +33,10 @@ uint32_t TIMBAPI FlvFileRead(void *buffer, uint32_t length, void *user);
 uint64_t TIMBAPI FlvFileLength(void *user);
 
 // Moves to `offset` in the audio byte stream. FALSE for a closed stream and
-// for an offset not below the length; TRUE otherwise, also when the file has
-// changed and the walk runs out of records.
+// for an offset not below the length, which change nothing. FALSE too when
+// the offset cannot be reached (a read fails, memory runs out, the file has
+// shrunk since the scan): the stream is then at the end of the data until
+// the next seek, so no read delivers bytes from before the offset.
 Bool32 TIMBAPI FlvFileSeek(uint64_t offset, void *user);
 
 // Closes the host file, releases the reader and the payload buffer. The
