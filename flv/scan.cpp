@@ -8,44 +8,23 @@ namespace {
 
 const IndexSlot firstRecordSlot = {FLV_FIRST_RECORD, 0};
 
-// The slots one scan writes, built aside and published whole. The walk's
-// record ends only grow, so the twentieth an end falls in is found by moving
-// `slot` forward past the starts of later twentieths: no division for each
-// of the many small records of a long file.
+// The slots one scan writes, built aside and published whole.
 struct ScanSlots {
     IndexSlot slots[SEEK_INDEX_SLOTS];
     bool written[SEEK_INDEX_SLOTS];
-    uint64_t fileSize;
-    uint32_t slot;
-    uint64_t nextSlotStart; // first position of twentieth slot + 1
 };
 
-// The first position p with p * 20 / fileSize >= slot, that is
-// ceil(slot * fileSize / 20).
-uint64_t SlotStart(uint64_t fileSize, uint32_t slot) {
-    return (slot * fileSize + SEEK_INDEX_SLOTS - 1) / SEEK_INDEX_SLOTS;
-}
-
-void StartSlots(ScanSlots *scan, uint32_t fileSize) {
-    memset(scan, 0, sizeof *scan);
-    scan->fileSize = fileSize;
-    scan->nextSlotStart = SlotStart(fileSize, 1);
-}
-
 // An audio record ending at `end` goes to the twentieth of the file it ends
-// in, the integer part of end * 20 / fileSize. One ending at or past the
-// file size (no closing previous-tag-size, or cut off) has no slot; with a
-// size of 0 no record has one.
-void RecordBoundary(ScanSlots *scan, uint32_t end, uint32_t count) {
-    if (end >= scan->fileSize)
+// in, the integer part of end * 20 / fileSize, computed in 64 bits. One
+// ending at or past the file size (no closing previous-tag-size, or cut off)
+// has no slot; with a size of 0 no record has one.
+void RecordBoundary(ScanSlots *scan, uint32_t fileSize, uint32_t end, uint32_t count) {
+    if (end >= fileSize)
         return;
-    while (end >= scan->nextSlotStart) {
-        scan->slot++;
-        scan->nextSlotStart = SlotStart(scan->fileSize, scan->slot + 1);
-    }
-    scan->slots[scan->slot].position = end;
-    scan->slots[scan->slot].count = count;
-    scan->written[scan->slot] = true;
+    uint32_t slot = (uint32_t)((uint64_t)end * SEEK_INDEX_SLOTS / fileSize);
+    scan->slots[slot].position = end;
+    scan->slots[slot].count = count;
+    scan->written[slot] = true;
 }
 
 // A slot the walk did not reach starts seeks where the nearest earlier
@@ -76,16 +55,17 @@ uint32_t RecordContribution(uint32_t type, uint32_t size) {
 
 uint32_t ScanAudio(FlvReader *reader) {
     ScanSlots scan;
+    memset(&scan, 0, sizeof scan);
     RefillWindow(reader, FLV_FIRST_RECORD);
     ResizeWindow(reader, SCAN_WINDOW);
-    StartSlots(&scan, OsFileSize(reader->file));
+    uint32_t fileSize = OsFileSize(reader->file);
     uint32_t total = 0;
     uint32_t type = 0, size = 0;
     while (PeekRecord(reader, &type, &size)) {
         SkipRecord(reader);
         if (type == FLV_AUDIO_TAG) {
             total += RecordContribution(type, size);
-            RecordBoundary(&scan, reader->recordPos, total);
+            RecordBoundary(&scan, fileSize, reader->recordPos, total);
         }
     }
     FillUnwrittenSlots(&scan);
