@@ -21,7 +21,7 @@ bool AllBytesAre(const uint8_t *bytes, uint32_t count, uint8_t value) {
 }
 
 std::string FirstDifference(const uint8_t *got, const uint8_t *want, uint32_t count, uint64_t streamOffset) {
-    if (memcmp(got, want, count) == 0)
+    if (count == 0 || memcmp(got, want, count) == 0)
         return "";
     for (uint32_t i = 0; i < count; i++)
         if (got[i] != want[i])
