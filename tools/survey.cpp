@@ -102,7 +102,8 @@ uint32_t RecordKindOf(uint32_t type) {
 
 void SurveyFile(FlvReader *reader, FileSurvey *survey) {
     survey->fileSize = OsFileSize(reader->file);
-    survey->scannedLength = ScanAudio(reader);
+    // For the index it builds; the length info reports is the add-on stream's own.
+    ScanAudio(reader);
     memcpy(survey->index, seekIndex.slots, sizeof survey->index);
     WalkRecords(reader, survey);
     RefillWindow(reader, FLV_FIRST_RECORD);

@@ -28,7 +28,6 @@ struct AudioChunk {
 
 struct FileSurvey {
     uint32_t fileSize;
-    uint32_t scannedLength; // what the core's scan measured
     IndexSlot index[SEEK_INDEX_SLOTS];
     uint32_t records[RECORD_KINDS];
     bool anyRecord;
