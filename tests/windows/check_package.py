@@ -60,8 +60,8 @@ def main():
         return 1
 
     expected = {}
-    for spec in args.expect:
-        name, _, source = spec.partition("=")
+    for entry in args.expect:
+        name, _, source = entry.partition("=")
         expected[name] = source or None
 
     problems = []

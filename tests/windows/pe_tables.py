@@ -74,8 +74,8 @@ def check_dll(args, problems):
 
     got = {name.lower(): (name, names) for name, names in imports(listing).items()}
     want = {}
-    for spec in args.imports:
-        dll, _, names = spec.partition("=")
+    for entry in args.imports:
+        dll, _, names = entry.partition("=")
         want[dll.lower()] = (dll, None if names == "*" else sorted(names.split(",")))
     for key in sorted(set(got) - set(want)):
         problems.append(f"imports from {got[key][0]} ({', '.join(got[key][1])}), which it must not depend on")
