@@ -128,9 +128,9 @@ for path in paths:
 
 cpu = next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo") if l.startswith("model name")), "?")
 memory_total = next((l.split()[1] for l in open("/proc/meminfo") if l.startswith("MemTotal")), "0")
-print("Machine: %s, %d cores, %.0f GiB RAM, Linux %s" % (cpu, os.cpu_count(), int(memory_total) / 1048576, platform.release()))
-print("Date: %s" % time.strftime("%Y-%m-%d %H:%M %Z"))
-print("Whole-process times: median of %d runs; in-process: Google Benchmark real time." % runs)
+print("- Machine: %s, %d cores, %.0f GiB RAM, Linux %s" % (cpu, os.cpu_count(), int(memory_total) / 1048576, platform.release()))
+print("- Date: %s" % time.strftime("%Y-%m-%d %H:%M %Z"))
+print("- Whole-process times: median of %d runs; in-process: Google Benchmark real time." % runs)
 print()
 print("| File | Figure | Measured | Ratio | Target | |")
 print("|---|---|---|---|---|---|")
