@@ -266,4 +266,20 @@ bool ReadFaultPending(uint32_t upTo) {
     return pending;
 }
 
+void StreamProcTest::SetUp() { recording::Reset(); }
+
+void StreamProcTest::TearDown() {
+    OsFailNthAllocation(0);
+    OsFailNthRead(0);
+    FreeClosedStreams();
+    recording::Reset();
+}
+
+uint32_t StreamProcTest::Read(FlvStream *stream, StreamModel &model, uint32_t length) {
+    Bytes buffer(length, sentinel);
+    uint32_t got = FlvFileRead(buffer.data(), length, stream);
+    EXPECT_EQ(model.CheckRead(buffer.data(), length, got, sentinel), "");
+    return got;
+}
+
 } // namespace core

@@ -4,6 +4,7 @@
 #ifndef TIMB_FLV_TESTS_CORE_SUPPORT_H
 #define TIMB_FLV_TESTS_CORE_SUPPORT_H
 
+#include <gtest/gtest.h>
 #include <stdint.h>
 
 #include <memory>
@@ -116,6 +117,17 @@ struct StreamModel {
 // `upTo` allocations (or reads) fails, which then has used it up.
 bool AllocationFaultPending(uint32_t upTo);
 bool ReadFaultPending(uint32_t upTo);
+
+// What a read must leave untouched beyond what it reports.
+const uint8_t sentinel = 0xEE;
+
+// For tests that drive one stream's procedures: a clean recording host and
+// no armed fault around each test, and every read checked by the model.
+struct StreamProcTest : ::testing::Test {
+    void SetUp() override;
+    void TearDown() override;
+    uint32_t Read(FlvStream *stream, StreamModel &model, uint32_t length);
+};
 
 } // namespace core
 

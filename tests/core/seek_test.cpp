@@ -14,7 +14,7 @@ namespace {
 using core::Bytes;
 using fixture::Tag;
 
-const uint8_t sentinel = 0xEE;
+using core::sentinel;
 
 // Audio of varied sizes in every twentieth, with video, script, one-byte
 // and empty audio records between, some larger than the window.
@@ -32,23 +32,7 @@ std::vector<Tag> IndexedTags() {
     return tags;
 }
 
-struct SeekTest : ::testing::Test {
-    void SetUp() override { recording::Reset(); }
-    void TearDown() override {
-        OsFailNthAllocation(0);
-        OsFailNthRead(0);
-        FreeClosedStreams();
-        recording::Reset();
-    }
-
-    uint32_t Read(FlvStream *stream, core::StreamModel &model, uint32_t length) {
-        Bytes buffer(length, sentinel);
-        uint32_t got = FlvFileRead(buffer.data(), length, stream);
-        std::string problem = model.CheckRead(buffer.data(), length, got, sentinel);
-        EXPECT_EQ(problem, "");
-        return got;
-    }
-
+struct SeekTest : core::StreamProcTest {
     // Reads the rest of the stream in pieces and checks every byte.
     void ExpectRestFrom(FlvStream *stream, core::StreamModel &model, uint32_t chunk = 500) {
         for (int reads = 0; model.position < model.audio.size() && reads < 100000; reads++)

@@ -15,26 +15,9 @@ namespace {
 using core::Bytes;
 using fixture::Tag;
 
-const uint8_t sentinel = 0xEE;
+using core::sentinel;
 
-struct StreamTest : ::testing::Test {
-    void SetUp() override { recording::Reset(); }
-    void TearDown() override {
-        OsFailNthAllocation(0);
-        OsFailNthRead(0);
-        FreeClosedStreams();
-        recording::Reset();
-    }
-
-    // A read through the model: the answer must be sound.
-    uint32_t Read(FlvStream *stream, core::StreamModel &model, uint32_t length) {
-        Bytes buffer(length, sentinel);
-        uint32_t got = FlvFileRead(buffer.data(), length, stream);
-        std::string problem = model.CheckRead(buffer.data(), length, got, sentinel);
-        EXPECT_EQ(problem, "");
-        return got;
-    }
-
+struct StreamTest : core::StreamProcTest {
     bool IsZeroFill(FlvStream *stream, uint32_t length) {
         Bytes buffer(length, sentinel);
         if (FlvFileRead(buffer.data(), length, stream) != length)
